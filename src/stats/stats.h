@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 
 namespace ploverix::stats {
 
@@ -56,11 +57,24 @@ struct StudyResult {
   float upper = 0.0f;
 };
 
+// A table whose G or K exceeds the extents of its arrays (kMaxGroups,
+// kMaxGenotypes): its block does not fit, so nothing of it is computed.
+struct TableSizeError : std::exception {
+  std::int32_t groups;
+  std::int32_t genotypes;
+
+  TableSizeError(std::int32_t groups, std::int32_t genotypes);
+  const char* what() const noexcept override;
+};
+
 struct StudyAnalysis {
   float gamma = 0.0f;
   float seGamma = 0.0f;
   StudyResult result;
 };
+
+// Every operation that walks the table reads only the G x K block; a G or K
+// below 1 is an empty block, one above 200 throws TableSizeError.
 
 // Replaces every count equal to +-0 in the G x K block by zeroAdd + count (that
 // is, zeroAdd); other counts, negative ones included, are left as they are.
@@ -82,6 +96,10 @@ GammaAndOrg computeGammaAndOrg(const PairTotals& totals);
 float computeVarianceSum(const GenotypeTable& table, const PairTotals& totals,
                          const CellPairSums& sums);
 
+// The factor 4 / ((2C + 2D) * (2C + 2D)) of SE(gamma), as stored before use:
+// +inf when C + D is 0.
+float computeStandardErrorFactor(const PairTotals& totals);
+
 // SE(gamma) = SQRT(S) * 4 / (2C + 2D)^2 and SE(ln ORG) = 2 SE(gamma) / (1 - gamma^2).
 // Throws textio::MathError (SQRT domain) for a negative or NaN S.
 StandardErrors computeStandardErrors(const PairTotals& totals, float gamma, float varianceSum);
@@ -92,7 +110,8 @@ StudyResult computeOrgLimits(float org, float seLnOrg);
 
 // The whole single-study computation in its fixed order: zero-count
 // correction (in place), pair totals, cell sums, gamma and ORG, variance sum,
-// standard errors, limits. Throws textio::MathError as above.
+// standard errors, limits. Throws textio::MathError as above, and
+// TableSizeError (before changing the table) when G or K exceeds 200.
 StudyAnalysis analyseStudy(GenotypeTable& table, float zeroAdd);
 
 }  // namespace ploverix::stats
