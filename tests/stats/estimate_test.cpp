@@ -109,6 +109,10 @@ TEST(ComputeStandardErrors, FromTheVarianceSum) {
       // SQRT(-0) is -0, not an error.
       {"S is minus zero", {1, 1}, 0.0f, -0.0f, -0.0f, -0.0f},
       {"S is infinite", {1, 1}, 0.0f, kInf, kInf, kInf},
+      // SQRT(1000) meets the factor 0.0204081628 unrounded (a float root would
+      // give 0.645362735), and SE(ln ORG) starts from the stored SE(gamma) (the
+      // unrounded one would give 1.31761563).
+      {"rounding points", {3, 4}, -0.142857149f, 1000.0f, 0.645362794f, 1.31761575f},
   };
   for (const ErrorsCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -144,6 +148,9 @@ TEST(ComputeOrgLimits, ExpOfLogOrgMinusAndPlusTheHalfWidth) {
       {"corrected diagonal", 100.000031f, 2.09761834f, 1.63859403f, 6102.79688f},
       {"corrected antidiagonal", 0.00999999698f, 2.09761834f, 0.000163859295f, 0.610279322f},
       {"no spread", 2.0f, 0.0f, 2.0f, 2.0f},
+      // halfWidth = 30 * 1.96000004 stored as 58.8000031; the double 1.96 or an
+      // unrounded halfWidth would move both limits.
+      {"halfWidth is a float", 1.0f, 30.0f, 2.90725504e-26f, 3.43967075e+25f},
       // EXP(-inf) is 0 and EXP(+inf) is +inf, without a report.
       {"infinite spread", 2.0f, kInf, 0.0f, kInf},
       {"infinite ORG", kInf, 1.0f, kInf, kInf},

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -209,6 +210,56 @@ TEST(ComputeVarianceSum, SumsOverAllCells) {
     const PairTotals totals = computePairTotals(table);
     computeCellPairSums(table, *sums);
     EXPECT_SAME_FLOAT(computeVarianceSum(table, totals, *sums), c.varianceSum);
+  }
+}
+
+// One group of cells with hand-made quadrant sums, so that each rounding point
+// of the per-cell formula shows on its own.
+struct CellTerm {
+  float count;
+  float earlierLower;
+  float earlierHigher;
+  float laterLower;
+  float laterHigher;
+};
+
+struct RoundingCase {
+  std::string name;
+  PairTotals totals;
+  std::vector<CellTerm> cells;
+  float varianceSum;
+};
+
+TEST(ComputeVarianceSum, KeepsTheCellFormulaInDouble) {
+  const RoundingCase cases[] = {
+      // c = 1 + 2, d = 4 + 8, t = (1 * 2) * 3 - (0.5 * 2) * 12 = -6.
+      {"quadrants pair up", {0.5f, 1}, {{1, 1, 4, 8, 2}}, 36.0f},
+      // d = 2^24 + 1 is no float; t^2 = 2^48 + 2^25 + 1 rounds to 2^48 + 2^25
+      // (a float d would give 2^48).
+      {"cell discordant sum in double", {0.5f, 0}, {{1, 0, 16777216.0f, 1, 0}}, 281475010265088.0f},
+      // t = 3 * (2^23 + 1) = 25165827 is no float (it would round to 25165828);
+      // t^2 = 633318848593929 rounds to 9437184 * 2^26.
+      {"t in double", {0, 1.5f}, {{1, 8388609.0f, 0, 0, 0}}, 633318831816704.0f},
+      // 2^24, then 1 and 1: S is rounded after every cell, each +1 a tie to even.
+      {"S rounded after each cell", {0.5f, 0}, {{1, 0, 4096, 0, 0}, {1, 0, 1, 0, 0}, {1, 0, 1, 0, 0}}, 16777216.0f},
+      // The weight is the cell's own count: t = -4 in both cells.
+      {"weighted by the count", {0.5f, 0}, {{0.25f, 0, 4, 0, 0}, {-3, 0, 0, 4, 0}}, -44.0f},
+  };
+  auto sums = std::make_unique<CellPairSums>();
+  for (const RoundingCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    GenotypeTable table;
+    table.groups = 1;
+    table.genotypes = static_cast<std::int32_t>(c.cells.size());
+    for (int j = 1; j <= table.genotypes; ++j) {
+      const CellTerm& term = c.cells[j - 1];
+      table.count(1, j) = term.count;
+      sums->earlierLower[0][j - 1] = term.earlierLower;
+      sums->earlierHigher[0][j - 1] = term.earlierHigher;
+      sums->laterLower[0][j - 1] = term.laterLower;
+      sums->laterHigher[0][j - 1] = term.laterHigher;
+    }
+    EXPECT_SAME_FLOAT(computeVarianceSum(table, c.totals, *sums), c.varianceSum);
   }
 }
 
