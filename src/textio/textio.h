@@ -7,6 +7,7 @@
 // it into the report on standard error and the exit status.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <initializer_list>
@@ -126,12 +127,15 @@ std::string formatIntegerField(std::int32_t value);
 // ---------------------------------------------------------------------------
 // List-directed input
 
+struct Connection;  // a unit's connection, internal to textio
+
 // One list-directed read. Construction starts the read on `unit` and takes a
 // new record (so even a read with no targets consumes one record); each get()
 // fills one target in order. After a slash the read is over and further
 // targets keep their values; a null value leaves its target unchanged.
 // Throws IoError (22, 24, 39, 59, 64). What the read leaves of its last record
-// is discarded: the next read starts on the next line.
+// is discarded: the next read starts on the next line. The unit must stay
+// connected while the read lives.
 class ListRead {
  public:
   explicit ListRead(int unit);
@@ -143,7 +147,25 @@ class ListRead {
   void get(std::int32_t& target);
 
  private:
+  // The next value for a target: a token, a null value, or the end of the read.
+  struct Value;
+  Value nextValue();
+  [[noreturn]] void fail(IoErrorNumber number) const;
+
   int unit_;
+  Connection* connection_;
+  std::string_view record_;  // the current record, inside the connection's buffer
+  std::size_t pos_ = 0;      // next unread byte of record_
+  // The last thing taken from this record was a value: a comma now is its
+  // separator, not a null value.
+  bool commaIsSeparator_ = false;
+  bool ended_ = false;            // a slash ended the read
+  // A repeat count r*: the values still due and the value repeated (its kind,
+  // its token inside record_ and, for a logical value, its truth).
+  std::int64_t repeatLeft_ = 0;
+  unsigned char repeatKind_ = 0;
+  bool repeatTruth_ = false;
+  std::string_view repeatToken_;
 };
 
 // ---------------------------------------------------------------------------
