@@ -260,16 +260,17 @@ struct ListRead::Value {
   bool truth = false;      // Logical
 };
 
+// Inlined into its callers so that the traceback starts at the routine that met the error.
+[[gnu::always_inline]] inline void ListRead::fail(IoErrorNumber number) const {
+  throw IoError(number, connection_->unit, connection_->name);
+}
+
 ListRead::ListRead(int unit)
     : unit_(unit), connection_(&connectionFor(unit, IoErrorNumber::ReadError)) {
   if (!takeRecord(*connection_, record_)) fail(IoErrorNumber::EndOfFile);
 }
 
 ListRead::~ListRead() = default;
-
-void ListRead::fail(IoErrorNumber number) const {
-  throw IoError(number, connection_->unit, connection_->name);
-}
 
 ListRead::Value ListRead::nextValue() {
   if (ended_) return {Value::Kind::End, {}, false};

@@ -187,7 +187,8 @@ void reportLine(std::string_view text) noexcept;
 
 // Installs the console interrupt handlers: SIGINT (control-C), SIGQUIT
 // (control-BREAK) and SIGHUP (window-CLOSE) print their one line on standard
-// error, close every unit and end the process with status 128 + signal.
+// error, close every unit and end the process with status 128 + signal. Also
+// ignores SIGPIPE, so a write to a closed pipe is reported as error 38.
 void installInterruptHandlers();
 
 }  // namespace ploverix::textio

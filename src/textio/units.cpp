@@ -103,7 +103,8 @@ IoErrorNumber openErrorNumber(int err) {
 }
 
 // Only an open failure without an entry of its own shows the system's message.
-[[noreturn]] void throwOpenError(int unit, const std::string& name, int err) {
+// Inlined so that the traceback starts at the open.
+[[noreturn, gnu::always_inline]] inline void throwOpenError(int unit, const std::string& name, int err) {
   const IoErrorNumber number = openErrorNumber(err);
   throw IoError(number, unit, name, number == IoErrorNumber::OpenFailure ? err : 0);
 }
