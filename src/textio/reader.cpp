@@ -266,7 +266,7 @@ struct ListRead::Value {
 }
 
 ListRead::ListRead(int unit)
-    : unit_(unit), connection_(&connectionFor(unit, IoErrorNumber::ReadError)) {
+    : connection_(&connectionFor(unit, IoErrorNumber::ReadError)) {
   if (!takeRecord(*connection_, record_)) fail(IoErrorNumber::EndOfFile);
 }
 

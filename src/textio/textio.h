@@ -152,7 +152,6 @@ class ListRead {
   Value nextValue();
   [[noreturn]] void fail(IoErrorNumber number) const;
 
-  int unit_;
   Connection* connection_;
   std::string_view record_;  // the current record, inside the connection's buffer
   std::size_t pos_ = 0;      // next unread byte of record_
