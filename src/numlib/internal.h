@@ -1,0 +1,22 @@
+// Helpers shared by the files of the numerical library, and nobody else.
+#pragma once
+
+#include <string_view>
+
+namespace ploverix::numlib::internal {
+
+// A float operand promoted for a double expression.
+inline double d(float value) { return static_cast<double>(value); }
+
+// A double result rounded to float where it is stored.
+inline float stored(double value) { return static_cast<float>(value); }
+
+// Throws LibraryStop for the routine at the current level, with the type and
+// code recorded there. The message has been printed already.
+[[noreturn]] void stopRun();
+
+// Put the first-call constants of each owner back to "not yet computed".
+void resetGammaConstants();
+void resetNormalConstants();
+
+}  // namespace ploverix::numlib::internal
