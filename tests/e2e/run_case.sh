@@ -47,11 +47,16 @@ status=$?
 header='Image              PC        Routine            Line        Source             '
 awk -v header="$header" -v dir="$work" '
   BEGIN { rows = 0 }
+  # Columns: image 1-17, PC 20-27, routine 30-46, line 49-58, source from 61.
+  function isrow(l) {
+    return length(l) > 60 && substr(l, 18, 2) == "  " && substr(l, 20, 8) ~ /^[0-9A-F]+$/ &&
+           substr(l, 28, 2) == "  " && substr(l, 47, 2) == "  " && substr(l, 59, 2) == "  "
+  }
   function flush() { if (rows > 0) { print "<traceback rows>"; rows = 0 } }
   {
     line = $0
     while ((i = index(line, dir)) > 0) line = substr(line, 1, i - 1) "<dir>" substr(line, i + length(dir))
-    if (intable && line ~ /^.{17}  [0-9A-F]{8}  .{17}  .{10}  .+$/) { rows++; next }
+    if (intable && isrow(line)) { rows++; next }
     flush(); intable = (line == header); print line
   }
   END { flush() }' "$out/stderr.raw" >"$out/stderr"
