@@ -334,6 +334,68 @@ TEST_F(ReaderTest, LongRecordsAcrossBufferRefills) {
   EXPECT_EQ(value, -1);
 }
 
+// Random well-formed tokens in every spelling of the exponent, against the C
+// library's strtof/strtod on the same value written in E form.
+TEST_F(ReaderTest, RandomTokensMatchTheCLibrary) {
+  std::mt19937 random(4242);
+  const auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  const std::string letters = "EeDdQq";
+  std::string file;
+  std::vector<std::string> references;
+  for (int k = 0; k < 50000; ++k) {
+    std::string token, reference;
+    if (pick(2) != 0) {
+      token += pick(2) != 0 ? '-' : '+';
+      reference += token.back();
+    }
+    const int intDigits = pick(12), fracDigits = pick(12);
+    std::string digits;
+    for (int d = 0; d < intDigits; ++d) digits += static_cast<char>('0' + pick(10));
+    token += digits;
+    reference += digits;
+    if (fracDigits > 0 || intDigits == 0 || pick(3) == 0) {
+      std::string fraction;
+      for (int d = 0; d < fracDigits; ++d) fraction += static_cast<char>('0' + pick(10));
+      if (intDigits == 0 && fraction.empty()) fraction = "5";
+      token += "." + fraction;
+      reference += "." + fraction;
+    }
+    if (pick(2) != 0) {
+      const std::string exponent = std::to_string(pick(77) - 50);  // never beyond 1E37
+      const bool negative = exponent.front() == '-';
+      const std::string magnitude = negative ? exponent.substr(1) : exponent;
+      switch (pick(3)) {
+        case 0:  // sign form, [1.5-3]
+          token += (negative ? "-" : "+") + magnitude;
+          break;
+        case 1:
+          token += letters[static_cast<std::size_t>(pick(6))] + exponent;
+          break;
+        default:
+          token += letters[static_cast<std::size_t>(pick(6))] + std::string(negative ? "-" : "+") +
+                   magnitude;
+      }
+      reference += "e" + exponent;
+    }
+    file += token + (pick(4) == 0 ? "\n" : pick(2) == 0 ? ", " : " ");
+    references.push_back(reference);
+  }
+  writeFile(dir_.file("random.txt"), file + "\n");
+  openUnknown(10, dir_.file("random.txt"));
+  ListRead read(10);
+  for (const std::string& reference : references) {
+    const float want = std::strtof(reference.c_str(), nullptr);
+    float got = kFloatSentinel;
+    try {
+      read.get(got);
+    } catch (const IoError& e) {
+      FAIL() << "error " << static_cast<int>(e.number) << " for " << reference;
+    }
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(got), std::bit_cast<std::uint32_t>(want))
+        << "token for " << reference;
+  }
+}
+
 // What the writer shows, the reader gives back: for random floats the value
 // read from a written field is the float nearest the decimal shown (the C
 // library's strtof is the reference), and writing it again shows the same field.
