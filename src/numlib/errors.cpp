@@ -152,6 +152,13 @@ void resetLibraryState() {
   internal::resetNormalConstants();
 }
 
+FirstCallConstants firstCallConstants() {
+  FirstCallConstants out;
+  internal::readGammaConstants(out);
+  internal::readNormalConstants(out);
+  return out;
+}
+
 void E1PSH(std::string_view name) {
   ErrorState& s = errorState();
   if (s.level >= s.maxLevel) {

@@ -60,9 +60,21 @@ void resetGammaConstants() {
   gamma = GammaConstants{};
 }
 
+void readGammaConstants(FirstCallConstants& out) {
+  out.gamcsTerms = gamma.terms;
+  out.gammaXmin = gamma.xmin;
+  out.gammaXmax = gamma.xmax;
+  out.gammaNearZero = gamma.nearZero;
+  out.gammaHalfPrecision = gamma.halfPrecision;
+  out.algmcsTerms = stirling.terms;
+  out.stirlingSwitch = stirling.switchPoint;
+  out.stirlingXmax = stirling.xmax;
+}
+
 }  // namespace internal
 
-void solveGammaRange(const float& smallest, const float& largest, float& xmin, float& xmax) {
+void solveGammaRange(const float& smallest, const float& largest, const int& maxIterations,
+                     float& xmin, float& xmax) {
   E1PSH("R9GAML");
   xmin = AMACH(6);
   xmax = AMACH(6);
@@ -72,7 +84,7 @@ void solveGammaRange(const float& smallest, const float& largest, float& xmin, f
   const float alnsml = stored(checkedLog(d(smallest)));
   xmin = -alnsml;
   bool converged = false;
-  for (int i = 1; i <= 10 && !converged; ++i) {
+  for (int i = 1; i <= maxIterations && !converged; ++i) {
     const float old = xmin;
     const float xln = stored(checkedLog(d(xmin)));
     xmin = stored(d(xmin) - d(xmin) * ((d(xmin) + 0.5) * d(xln) - d(xmin) - d(0.2258f) + d(alnsml)) /
@@ -90,7 +102,7 @@ void solveGammaRange(const float& smallest, const float& largest, float& xmin, f
   const float alnbig = stored(checkedLog(d(largest)));
   xmax = alnbig;
   converged = false;
-  for (int i = 1; i <= 10 && !converged; ++i) {
+  for (int i = 1; i <= maxIterations && !converged; ++i) {
     const float old = xmax;
     const float xln = stored(checkedLog(d(xmax)));
     xmax = stored(d(xmax) - d(xmax) * ((d(xmax) - 0.5) * d(xln) - d(xmax) + d(0.9189f) - d(alnbig)) /
@@ -108,7 +120,7 @@ void solveGammaRange(const float& smallest, const float& largest, float& xmin, f
   E1POP("R9GAML");
 }
 
-void R9GAML(float& xmin, float& xmax) { solveGammaRange(AMACH(1), AMACH(2), xmin, xmax); }
+void R9GAML(float& xmin, float& xmax) { solveGammaRange(AMACH(1), AMACH(2), 10, xmin, xmax); }
 
 float R9LGMC(const float& x) {
   E1PSH("R9LGMC");

@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "numlib/numlib.h"
+
 namespace ploverix::numlib::internal {
 
 // A float operand promoted for a double expression.
@@ -18,5 +20,9 @@ inline float stored(double value) { return static_cast<float>(value); }
 // Put the first-call constants of each owner back to "not yet computed".
 void resetGammaConstants();
 void resetNormalConstants();
+
+// Copy each owner's first-call constants into `out`.
+void readGammaConstants(FirstCallConstants& out);
+void readNormalConstants(FirstCallConstants& out);
 
 }  // namespace ploverix::numlib::internal

@@ -42,6 +42,17 @@ void resetNormalConstants() {
   rsqrt2 = 0.0f;
 }
 
+void readNormalConstants(FirstCallConstants& out) {
+  out.erfcsTerms = erfc.termsErf;
+  out.erfccsTerms = erfc.termsLarge;
+  out.erc2csTerms = erfc.termsMiddle;
+  out.erfcLowerCut = erfc.lowerCut;
+  out.erfcXmax = erfc.xmax;
+  out.erfcSmallBound = erfc.smallBound;
+  out.anordfFirstCall = anordfFirstCall;
+  out.anordfRsqrt2 = rsqrt2;
+}
+
 }  // namespace internal
 
 float ERFC(const float& x) {

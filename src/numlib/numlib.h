@@ -79,6 +79,22 @@ ErrorState& errorState();
 // special functions back to their start. The program never calls it.
 void resetLibraryState();
 
+// The constants GAMMA, ERFC, R9LGMC and ANORDF compute on their first call and
+// keep for the run; zero (and the flag set) until then.
+struct FirstCallConstants {
+  int gamcsTerms = 0;
+  float gammaXmin = 0, gammaXmax = 0, gammaNearZero = 0, gammaHalfPrecision = 0;
+  int erfcsTerms = 0, erfccsTerms = 0, erc2csTerms = 0;
+  float erfcLowerCut = 0, erfcXmax = 0, erfcSmallBound = 0;
+  int algmcsTerms = 0;
+  float stirlingSwitch = 0, stirlingXmax = 0;
+  bool anordfFirstCall = true;
+  float anordfRsqrt2 = 0;
+};
+
+// For tests: a copy of the first-call constants as they are now.
+FirstCallConstants firstCallConstants();
+
 // ---------------------------------------------------------------------------
 // Error stack and messages
 
@@ -165,10 +181,12 @@ int INITS(std::span<const float> os, const int& nos, const float& eta);
 // xmin, 6 for xmax).
 void R9GAML(float& xmin, float& xmax);
 
-// R9GAML's iteration for the given smallest and largest numbers, under the name
-// "R9GAML"; R9GAML passes AMACH(1) and AMACH(2). Exposed so that the failure
-// paths can be reached.
-void solveGammaRange(const float& smallest, const float& largest, float& xmin, float& xmax);
+// R9GAML's two Newton iterations for the given smallest and largest numbers,
+// each given up after maxIterations steps, under the name "R9GAML"; R9GAML
+// passes AMACH(1), AMACH(2) and 10. Exposed because with IEEE constants both
+// iterations converge, so only other arguments reach the failure paths.
+void solveGammaRange(const float& smallest, const float& largest, const int& maxIterations,
+                     float& xmin, float& xmax);
 
 // ln Gamma(x) - ((x - 0.5) ln x - x + ln sqrt(2 pi)) for x >= 10; x < 10 is
 // TERMINAL (code 5); x at or above 7.0892162E+36 underflows to 0 (ALERT 1).
