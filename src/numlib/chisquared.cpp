@@ -109,7 +109,7 @@ float CHIDF(const float& chsq, const float& df) {
     } else {
       const float a = stored(0.5 * d(nu));
       const float h = stored(0.5 * d(x));
-      const float g = GAMMA(a);  // evaluated before the branch, as the 0 shortcut below shows
+      const float g = GAMMA(a);  // taken before the branch, also where the series then answers 0
       if (d(h) < std::max(0.5 * d(a), d(kSeriesSwitch))) {
         if (nu > kSeriesDf && x < kSmallChsq) {
           result = 0.0f;
