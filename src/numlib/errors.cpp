@@ -261,11 +261,10 @@ std::string realParameterText(const float& r) {
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, r, std::chars_format::scientific, 6);
   std::string text(buffer, result.ptr);
-  // to_chars writes e-01 or e+38; the field wants E, the sign and two digits.
-  const auto e = text.find('e');
-  std::string exponent = text.substr(e + 2);
-  while (exponent.size() < 2) exponent.insert(0, "0");
-  return text.substr(0, e) + "E" + text[e + 1] + exponent;
+  // to_chars writes e-01 or e+38: always a sign and at least two digits,
+  // and a float's exponent never needs a third. Only the letter changes.
+  text[text.find('e')] = 'E';
+  return text;
 }
 
 void E1REAL(const int& i, const float& r) { storeParameter('R', i, realParameterText(r)); }
