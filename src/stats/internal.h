@@ -2,7 +2,9 @@
 // public interface.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "stats/stats.h"
 
@@ -42,5 +44,44 @@ void profileTable(const GenotypeTable& table, TableProfile& profile);
 // The count of group i, genotype j in units of 2^gridExponent (exact: the
 // count is a multiple of that power and at most 2^24 units). Needs onGrid.
 std::int64_t gridValue(float count, int gridExponent);
+
+// Large working arrays, one per thread, from a fixed pool of static storage.
+// A slot's pages are touched only when a thread first uses it (thread-local
+// storage of this size would be cleared at every start and for every thread),
+// and the slot returns to the pool when its thread ends. A thread that finds
+// every slot taken gets its own from the heap.
+template <class T>
+struct ScratchPool {
+  static constexpr int kSlots = 16;
+  T slots[kSlots];
+  std::atomic<bool> taken[kSlots];
+};
+
+template <class T>
+T& threadScratch(ScratchPool<T>& pool) {
+  struct Holder {
+    ScratchPool<T>* pool = nullptr;
+    int slot = -1;
+    std::unique_ptr<T> own;
+    T* area = nullptr;
+    ~Holder() {
+      if (slot >= 0) pool->taken[slot].store(false, std::memory_order_release);
+    }
+  };
+  thread_local Holder holder;
+  if (holder.area != nullptr) return *holder.area;
+  for (int slot = 0; slot < ScratchPool<T>::kSlots; ++slot) {
+    bool expected = false;
+    if (pool.taken[slot].compare_exchange_strong(expected, true, std::memory_order_acquire)) {
+      holder.pool = &pool;
+      holder.slot = slot;
+      holder.area = &pool.slots[slot];
+      return *holder.area;
+    }
+  }
+  holder.own = std::make_unique<T>();
+  holder.area = holder.own.get();
+  return *holder.area;
+}
 
 }  // namespace ploverix::stats::internal

@@ -43,8 +43,8 @@ struct PrefixSums {
   int exponent;
 };
 
-// 1.6 MB per thread is too much for a stack: static storage, one per thread.
-thread_local PrefixSums prefixSums;
+// 650 KB: static storage, one per thread at a time.
+internal::ScratchPool<PrefixSums> prefixSumsPool;
 
 // Whether the counts allow prefix sums: finite, and at most 2^40 units each.
 bool gridUsable(const TableProfile& profile) {
@@ -246,6 +246,7 @@ void computeCellPairSums(const GenotypeTable& table, CellPairSums& sums) {
   internal::profileTable(table, profile);
   const PrefixSums* prefix = nullptr;
   if (gridUsable(profile)) {
+    PrefixSums& prefixSums = internal::threadScratch(prefixSumsPool);
     buildPrefixSums(table, profile.gridExponent, prefixSums);
     prefix = &prefixSums;
     if (profile.onGrid) {
