@@ -13,6 +13,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "stats/internal.h"
 
 namespace ploverix::stats {
@@ -101,6 +105,7 @@ struct Chain {
   int left = 0;  // values still to add from the current row
   float total = 0.0f;
   bool done = false;
+  bool rowStart = false;  // nothing of the current row added yet
   // The total and the group i when the chain was last found unsettled.
   std::uint32_t checkedTotal = 0xffffffffu;
   int checkedGroup = 0;
@@ -131,7 +136,10 @@ void nextRow(Chain& chain) {
       chain.values = row;  // l = 1 .. k - 1
       chain.left = chain.k - 1;
     }
-    if (chain.left > 0) return;
+    if (chain.left > 0) {
+      chain.rowStart = true;
+      return;
+    }
   }
 }
 
@@ -168,6 +176,13 @@ Reach reachFrom(const TableProfile& profile, int i) {
   const double n2 = profile.largestNegativeFrom[i];
   return Reach{std::max(p1 * p2, n1 * n2), std::max(p1 * n2, n1 * p2)};
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+bool wideVectors() {
+  static const bool available = __builtin_cpu_supports("avx2");
+  return available;
+}
+#endif
 
 // 2^exponent for exponents within the normal double range.
 double powerOfTwo(int exponent) {
@@ -242,6 +257,126 @@ void runRow(Chain& chain, int count) {
 }
 
 // ---------------------------------------------------------------------------
+// A whole row in one go, for products that are not floats (the interleaved
+// float steps below are as fast for products that are).
+//
+// Let the total c be a positive normal float in the binade [2^E, 2^(E+1)),
+// with float spacing u = 2^(E-23) and double spacing g = 2^(E-52), and let a
+// product 0 <= p < 2^(E-1) keep c + p below 2^(E+1). Then:
+// - c is a multiple of 2g, so rounding c + p to double gives c + r, where r
+//   is p rounded to a multiple of g with ties to an even multiple; r does not
+//   depend on c, and r = (c* + p) - c* for the double c* = 1.5 * 2^E (the sum
+//   rounds the same way, the difference is exact);
+// - rounding c + r to float gives c + d, where d is r rounded to a multiple of
+//   u with ties going where c + d is an even multiple of u. With M = 1.5 *
+//   2^(E+29), whose double spacing is u and M / u even, d = (M + r) - M when
+//   c / u is even, and d = (M' + r) - M' with M' = M + u when it is odd.
+// When no product of the row is such a tie (both d agree), each step adds its
+// own d whatever c is at that point, so the row ends at c + (sum of the d).
+// The d are non-negative multiples of u and their partial sums stay below
+// 2^(E+1), so every sum of them is exact in double, in any order. The
+// premises hold at every step if every p >= 0, every p < 2^(E-1), and
+// c + (sum of d) + (largest p) < 2^(E+1) (the totals only grow, and each is
+// at most c + sum of d). Otherwise the row goes step by step.
+
+struct RowIncrements {
+  double sum = 0.0;      // sum of the increments d for an even c / u
+  double largest = 0.0;  // the largest product
+  bool tie = false;      // some product rounds differently for an odd c / u
+  bool negative = false; // some product is negative
+};
+
+struct RowConstants {
+  double multiplier;
+  double middle;     // c*
+  double even;       // M
+  double odd;        // M + u
+};
+
+[[gnu::always_inline]] inline void addIncrement(RowIncrements& row, const RowConstants& k,
+                                                double product) {
+  const double rounded = (k.middle + product) - k.middle;
+  const double even = (k.even + rounded) - k.even;
+  const double odd = (k.odd + rounded) - k.odd;
+  row.tie |= even != odd;
+  row.negative |= product < 0.0;
+  row.sum += even;
+  row.largest = std::max(row.largest, product);
+}
+
+RowIncrements rowIncrementsBaseline(const RowConstants& k, const float* values, int count) {
+  RowIncrements row;
+  for (int t = 0; t < count; ++t) {
+    addIncrement(row, k, k.multiplier * static_cast<double>(values[t]));
+  }
+  return row;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four products at a time, each lane with its own partial sum (exact, as
+// above, so the lanes may be added in any order).
+[[gnu::target("avx2")]] RowIncrements rowIncrementsWide(const RowConstants& k, const float* values,
+                                                        int count) {
+  const __m256d multiplier = _mm256_set1_pd(k.multiplier);
+  const __m256d middle = _mm256_set1_pd(k.middle);
+  const __m256d even = _mm256_set1_pd(k.even);
+  const __m256d odd = _mm256_set1_pd(k.odd);
+  const __m256d zero = _mm256_setzero_pd();
+  __m256d sum = zero;
+  __m256d largest = zero;
+  __m256d tie = zero;
+  __m256d negative = zero;
+  int t = 0;
+  for (; t + 4 <= count; t += 4) {
+    const __m256d product = _mm256_mul_pd(multiplier, _mm256_cvtps_pd(_mm_loadu_ps(values + t)));
+    const __m256d rounded = _mm256_sub_pd(_mm256_add_pd(middle, product), middle);
+    const __m256d evenStep = _mm256_sub_pd(_mm256_add_pd(even, rounded), even);
+    const __m256d oddStep = _mm256_sub_pd(_mm256_add_pd(odd, rounded), odd);
+    tie = _mm256_or_pd(tie, _mm256_cmp_pd(evenStep, oddStep, _CMP_NEQ_UQ));
+    negative = _mm256_or_pd(negative, _mm256_cmp_pd(product, zero, _CMP_LT_OQ));
+    sum = _mm256_add_pd(sum, evenStep);
+    largest = _mm256_max_pd(largest, product);
+  }
+  alignas(32) double sums[4];
+  alignas(32) double largests[4];
+  _mm256_store_pd(sums, sum);
+  _mm256_store_pd(largests, largest);
+  RowIncrements row;
+  row.sum = (sums[0] + sums[1]) + (sums[2] + sums[3]);
+  row.largest = std::max(std::max(largests[0], largests[1]), std::max(largests[2], largests[3]));
+  row.tie = _mm256_movemask_pd(tie) != 0;
+  row.negative = _mm256_movemask_pd(negative) != 0;
+  for (; t < count; ++t) addIncrement(row, k, k.multiplier * static_cast<double>(values[t]));
+  return row;
+}
+#endif
+
+// Adds the rest of the chain's current row in one go and returns true, or
+// changes nothing and returns false when the premises above do not hold.
+bool addRowInOneGo(Chain& chain) {
+  const float total = chain.total;
+  if (!(total >= FLT_MIN) || !(total <= FLT_MAX) || !(chain.multiplier >= 0.0f)) return false;
+  const int binade = static_cast<int>(std::bit_cast<std::uint32_t>(total) >> 23) - 127;  // E
+  const double spacing = powerOfTwo(binade - 23);                                     // u
+  const double even = 1.5 * powerOfTwo(binade + 29);
+  const RowConstants k{static_cast<double>(chain.multiplier), 1.5 * powerOfTwo(binade), even,
+                       even + spacing};
+#if defined(__x86_64__) && defined(__GNUC__)
+  const RowIncrements row = wideVectors() ? rowIncrementsWide(k, chain.values, chain.left)
+                                          : rowIncrementsBaseline(k, chain.values, chain.left);
+#else
+  const RowIncrements row = rowIncrementsBaseline(k, chain.values, chain.left);
+#endif
+  if (row.tie || row.negative || !(row.largest < powerOfTwo(binade - 1))) return false;
+  const double end = static_cast<double>(total) + row.sum;  // exact: a multiple of u
+  if (!(row.largest < powerOfTwo(binade + 1) - end)) return false;
+  chain.total = static_cast<float>(end);  // exact: at most 2^(E+1), a multiple of u
+  chain.values += chain.left;
+  chain.left = 0;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
 // The two chains interleaved.
 //
 // C and D do not depend on each other: each keeps its own order of additions
@@ -257,6 +392,17 @@ PairTotals runChains(const GenotypeTable& table, const TableProfile& profile) {
   nextRow(c);
   nextRow(d);
   while (!c.done && !d.done) {
+    if constexpr (!kFloatSteps) {
+      // A row that starts and qualifies is added in one go (finite tables).
+      if (profile.finite && c.rowStart && (c.rowStart = false, addRowInOneGo(c))) {
+        advance<kFloatSteps>(c, profile);
+        continue;
+      }
+      if (profile.finite && d.rowStart && (d.rowStart = false, addRowInOneGo(d))) {
+        advance<kFloatSteps>(d, profile);
+        continue;
+      }
+    }
     const int count = std::min(c.left, d.left);
     float cTotal = c.total;
     float dTotal = d.total;
@@ -279,7 +425,9 @@ PairTotals runChains(const GenotypeTable& table, const TableProfile& profile) {
   }
   for (Chain* chain : {&c, &d}) {
     while (!chain->done) {
-      runRow<kFloatSteps>(*chain, chain->left);
+      bool added = false;
+      if constexpr (!kFloatSteps) added = profile.finite && chain->rowStart && addRowInOneGo(*chain);
+      if (!added) runRow<kFloatSteps>(*chain, chain->left);
       advance<kFloatSteps>(*chain, profile);
     }
   }
