@@ -68,6 +68,11 @@ void analyseInOrder(std::int32_t groups, std::int32_t genotypes, float zeroAdd,
 constexpr int kMaxWorkers = 16;
 stats::GenotypeTable workerTables[kMaxWorkers];
 
+// Starting and joining threads costs about a tenth of a millisecond; below
+// this many G^2 K^2 passes over all the studies (about a millisecond of
+// work) the studies are analysed on the calling thread alone.
+constexpr double kWorkWorthThreads = 1e6;
+
 struct StudyOutcome {
   stats::StudyResult result;
   bool failed = false;    // the study ended in an error
@@ -136,7 +141,8 @@ void analyseEveryStudy(std::int32_t groups, std::int32_t genotypes, float zeroAd
                        std::int32_t m) {
   const unsigned cores = std::thread::hardware_concurrency();
   const int wanted = static_cast<int>(std::min<std::int64_t>({cores, kMaxWorkers, m}));
-  if (wanted <= 1) {
+  const double cells = static_cast<double>(groups) * static_cast<double>(genotypes);
+  if (wanted <= 1 || static_cast<double>(m) * cells * cells < kWorkWorthThreads) {
     analyseInOrder(groups, genotypes, zeroAdd, 1, m);
     return;
   }
