@@ -34,8 +34,9 @@ struct TableProfile {
   double largestMagnitude = 0.0;
   // The largest positive count and the largest magnitude of a negative count
   // in groups i..G (index i - 1, 0 past the last group); finite tables only.
-  double largestPositiveFrom[kMaxGroups + 1] = {};
-  double largestNegativeFrom[kMaxGroups + 1] = {};
+  // Only indices 0..G are set.
+  double largestPositiveFrom[kMaxGroups + 1];
+  double largestNegativeFrom[kMaxGroups + 1];
 };
 
 // Surveys the G x K block (G and K within the arrays).

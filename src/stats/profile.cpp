@@ -43,9 +43,18 @@ void requireBlockFits(const GenotypeTable& table) {
 }
 
 void profileTable(const GenotypeTable& table, TableProfile& profile) {
-  profile = TableProfile{};
+  profile.finite = true;
+  profile.productsAreFloats = false;
+  profile.gridExponent = 0;
+  profile.gridUnits = 0.0;
+  profile.onGrid = false;
+  profile.largestMagnitude = 0.0;
   const int groups = table.groups;
   const int genotypes = table.genotypes;
+  if (groups >= 0) {
+    profile.largestPositiveFrom[groups] = 0.0;
+    profile.largestNegativeFrom[groups] = 0.0;
+  }
   int lowestBit = 1000;
   int widest = 0;
   float largestMagnitude = 0.0f;
@@ -66,10 +75,10 @@ void profileTable(const GenotypeTable& table, TableProfile& profile) {
       if (count > positive) positive = count;
       if (-count > negative) negative = -count;
     }
-    const double later = i < groups ? profile.largestPositiveFrom[i] : 0.0;
-    const double laterNegative = i < groups ? profile.largestNegativeFrom[i] : 0.0;
-    profile.largestPositiveFrom[i - 1] = std::fmax(static_cast<double>(positive), later);
-    profile.largestNegativeFrom[i - 1] = std::fmax(static_cast<double>(negative), laterNegative);
+    profile.largestPositiveFrom[i - 1] =
+        std::fmax(static_cast<double>(positive), profile.largestPositiveFrom[i]);
+    profile.largestNegativeFrom[i - 1] =
+        std::fmax(static_cast<double>(negative), profile.largestNegativeFrom[i]);
   }
 
   // Products: at most 12 + 12 significant bits, lowest bit at 2^-148 or

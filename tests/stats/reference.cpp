@@ -2,8 +2,6 @@
 // are compared with. Deliberately slow: G^2 K^2 passes each.
 #include "reference.h"
 
-#include <memory>
-
 namespace ploverix::stats::reference {
 
 PairTotals computePairTotals(const GenotypeTable& table) {
@@ -65,10 +63,11 @@ void computeCellPairSums(const GenotypeTable& table, CellPairSums& sums) {
 StudyAnalysis analyseStudy(GenotypeTable& table, float zeroAdd) {
   correctZeroCounts(table, zeroAdd);
   const PairTotals totals = reference::computePairTotals(table);
-  auto sums = std::make_unique<CellPairSums>();
-  reference::computeCellPairSums(table, *sums);
+  // 640 KB: static, so that a call costs only its loops (one thread at a time).
+  static CellPairSums sums;
+  reference::computeCellPairSums(table, sums);
   const GammaAndOrg gammaAndOrg = computeGammaAndOrg(totals);
-  const float varianceSum = computeVarianceSum(table, totals, *sums);
+  const float varianceSum = computeVarianceSum(table, totals, sums);
   const StandardErrors errors = computeStandardErrors(totals, gammaAndOrg.gamma, varianceSum);
   const StudyResult result = computeOrgLimits(gammaAndOrg.org, errors.seLnOrg);
   return StudyAnalysis{gammaAndOrg.gamma, errors.seGamma, result};
