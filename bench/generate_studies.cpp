@@ -13,18 +13,11 @@
 #include <cstring>
 #include <string>
 
+#include "../tests/stats/mixer.h"
+
 namespace {
 
-// splitmix64: a fixed, portable sequence for a given seed.
-struct Mixer {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-  }
-};
+using ploverix::testsupport::Mixer;
 
 long parsePositive(const char* text, const char* what) {
   char* end = nullptr;

@@ -10,21 +10,13 @@
 
 #include "../tests/stats/reference.h"
 #include "stats/stats.h"
+#include "../tests/stats/mixer.h"
 
 namespace {
 
 using ploverix::stats::GenotypeTable;
 
-// The generator of generate_studies.cpp: splitmix64.
-struct Mixer {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-  }
-};
+using ploverix::testsupport::Mixer;
 
 std::unique_ptr<GenotypeTable> makeTable(int size, bool fractional) {
   auto table = std::make_unique<GenotypeTable>();

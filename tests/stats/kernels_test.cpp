@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "helpers.h"
+#include "mixer.h"
 #include "reference.h"
 #include "stats/stats.h"
 #include "textio/textio.h"
@@ -21,19 +22,7 @@
 namespace ploverix::stats {
 namespace {
 
-// splitmix64: a fixed sequence for a given seed, the same on every machine.
-struct Mixer {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15ull);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-  double unit() { return static_cast<double>(next() >> 11) * 0x1p-53; }
-  bool chance(int percent) { return below(100) < percent; }
-};
+using ploverix::testsupport::Mixer;
 
 enum class Style {
   SmallWhole,     // 0..10, many zeros
