@@ -1,6 +1,7 @@
 // The library's error stack: pushing and popping routine names, recording
 // types and codes, composing messages from stored parameters, printing them
 // with their line wrapping and traceback, and stopping the run.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -315,29 +316,32 @@ void E1SHOW() {
   write(" *** " + std::string(typeName(s.types[s.level])) + " ERROR" + header + first);
 
   while (next < message.size()) {
+    // The window is counted from the break itself, so a blank skipped at the
+    // start of the line still takes one of its 64 characters.
+    const std::size_t windowEnd = std::min(next + kContinuationWidth, message.size());
     std::size_t start = next;
     if (brokeAtBlank && message[start] == ' ') ++start;
     if (start >= message.size()) break;
-    const std::string_view rest = std::string_view(message).substr(start);
-    const std::string_view window = rest.substr(0, kContinuationWidth);
+    const std::string_view text = message;
     std::string_view line;
-    if (const std::size_t at = window.find("%/"); at != std::string_view::npos) {
-      line = window.substr(0, at);
-      next = start + at + 2;
+    if (const std::size_t at = text.substr(0, windowEnd).find("%/", start);
+        at != std::string_view::npos) {
+      line = text.substr(start, at - start);
+      next = at + 2;
       brokeAtBlank = false;
-    } else if (rest.size() <= kContinuationWidth) {
-      line = rest;
+    } else if (windowEnd == message.size()) {
+      line = text.substr(start);
       next = message.size();
     } else {
-      std::size_t blank = window.size() - 1;
-      while (blank >= 1 && window[blank] != ' ') --blank;
-      if (blank >= 1) {
-        line = window.substr(0, blank + 1);  // the blank stays at the end of the line
-        next = start + blank + 1;
+      std::size_t blank = windowEnd - 1;
+      while (blank > start && message[blank] != ' ') --blank;
+      if (blank > start) {
+        line = text.substr(start, blank + 1 - start);  // the blank stays at the end of the line
+        next = blank + 1;
         brokeAtBlank = true;
       } else {
-        line = window;
-        next = start + window.size();
+        line = text.substr(start, windowEnd - start);
+        next = windowEnd;
         brokeAtBlank = false;
       }
     }

@@ -236,6 +236,14 @@ TEST_F(NumlibTest, PrinterWrapsMessagesAt78Characters) {
       {"continuation keeps its blank and skips the next", "TESTER",
        std::string(40, 'a') + " " + std::string(63, 'c') + "  ddd",
        {head + std::string(40, 'a'), more + std::string(63, 'c') + " ", more + "ddd"}},
+      // The window counts from the break, so the skipped blank takes one of its
+      // 64 characters: 64 letters after it no longer fit on one line.
+      {"window counts the skipped blank", "TESTER",
+       std::string(41, 'a') + "  " + std::string(64, 'b'),
+       {head + std::string(41, 'a'), more + std::string(63, 'b'), more + "b"}},
+      {"skipped blank, then a blank at the window's end", "TESTER",
+       std::string(41, 'a') + "  " + std::string(60, 'b') + " cc d",
+       {head + std::string(41, 'a'), more + std::string(60, 'b') + " ", more + "cc d"}},
       {"word longer than the window is cut", "TESTER", std::string(40, 'a') + " " + std::string(70, 'x'),
        {head + std::string(40, 'a'), more + std::string(64, 'x'), more + std::string(6, 'x')}},
       {"the underflow alert of the normal approximation", "CHIDF",
